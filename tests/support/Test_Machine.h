@@ -3,6 +3,7 @@
 // clock, and the processor. Programs are placed in RAM and run with step().
 #pragma once
 
+#include "Machine_Context.h"
 #include "System_Fdc.h"
 #include "System_InOut.h"
 #include "System_Memory.h"
@@ -38,9 +39,22 @@ struct TTestMachine {
   }
 
   TVirtualClock clock;
+  TMachineContext context;
   TSystemMemory memory;
   TSystemFdc fdc{clock};
   TSystemTerminal terminal{clock};
-  TSystemInOut inOut{memory, fdc, terminal};
+  TSystemInOut inOut{context};
   TZ180Cpu cpu{memory, inOut};
+
+ private:
+  // Runs before the members above are used: fills the context.
+  struct TWire {
+    explicit TWire(TTestMachine& m) {
+      m.context.memory = &m.memory;
+      m.context.fdc = &m.fdc;
+      m.context.inOut = &m.inOut;
+      m.context.cpu = &m.cpu;
+      m.context.terminal = &m.terminal;
+    }
+  } wire{*this};
 };
