@@ -249,4 +249,22 @@ class TZ180Cpu {
   void prtService(int timer);              // one count
   void dmaTurn();                          // step phase 2
   void dmaService(int channel);
+
+  // ---- Helpers of the register file and the ED executor ----
+  // Stored byte of an internal register (no mask, no side effect), or -1
+  // for an index the Z180 does not implement.
+  int storedInternal(uint8_t index) const;
+  template <uint8_t Op>
+  void opED();  // one ED-prefixed opcode, specialised at compile time
+
+  // ---- Helpers of the CB and index executors ----
+  template <uint8_t Op>
+  void opCB();  // one CB second byte, specialised at compile time
+  template <uint8_t Op>
+  void opIndexed(uint16_t& xy);  // one defined DD/FD second byte on IX or IY
+  template <uint8_t Op>
+  void opIndexedCB(uint16_t address);  // one defined DDCB/FDCB final byte at XY+d
+  uint16_t indexedAddress(uint16_t xy);  // fetches d; XY + d, wrapping at 16 bits
+
+  // ---- Helpers of the serial channels, timers and DMA ----
 };
