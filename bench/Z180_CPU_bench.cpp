@@ -66,6 +66,33 @@ void BM_MemoryLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_MemoryLoop);
 
+// Indexed loads, stores and arithmetic with a block move and a block
+// compare every round.
+void BM_IndexedAndBlockMix(benchmark::State& state) {
+  runProgram(state, {
+                        0xDD, 0x21, 0x00, 0x80,  // 0000 LD IX,8000
+                        0xFD, 0x21, 0x00, 0x90,  // 0004 LD IY,9000
+                        0x06, 0x10,              // 0008 LD B,16
+                        0xDD, 0x7E, 0x00,        // 000A loop: LD A,(IX+0)
+                        0xDD, 0x86, 0x01,        // 000D ADD A,(IX+1)
+                        0xFD, 0x77, 0x00,        // 0010 LD (IY+0),A
+                        0xDD, 0x23,              // 0013 INC IX
+                        0xFD, 0x23,              // 0015 INC IY
+                        0xDD, 0xCB, 0x02, 0x46,  // 0017 BIT 0,(IX+2)
+                        0x10, 0xED,              // 001B DJNZ loop
+                        0x21, 0x00, 0x80,        // 001D LD HL,8000
+                        0x11, 0x00, 0xA0,        // 0020 LD DE,A000
+                        0x01, 0x20, 0x00,        // 0023 LD BC,0020
+                        0xED, 0xB0,              // 0026 LDIR
+                        0x21, 0x00, 0xA0,        // 0028 LD HL,A000
+                        0x01, 0x20, 0x00,        // 002B LD BC,0020
+                        0x3E, 0x55,              // 002E LD A,55
+                        0xED, 0xB1,              // 0030 CPIR
+                        0xC3, 0x00, 0x00,        // 0032 JP 0
+                    });
+}
+BENCHMARK(BM_IndexedAndBlockMix);
+
 // HALT with interrupts off: every step is one idle clock.
 void BM_HaltIdle(benchmark::State& state) { runProgram(state, {0xF3, 0x76}); }
 BENCHMARK(BM_HaltIdle);

@@ -127,11 +127,38 @@ void TZ180Cpu::undefinedOpcodeTrap(bool ufo) {
     setCycles(4, 12);
 }
 
-void TZ180Cpu::clockPeripherals(uint32_t cycles) {
+// Inlined into step: this is the hot path of every step.
+Z180_INLINE void TZ180Cpu::clockPeripherals(uint32_t cycles) {
   elapsedClocks += cycles;
   FRC = uint8_t(FRC - cycles);
-  if ((CNTLA[0] | CNTLA[1]) & 0x60) asciClock(cycles);
-  if (TCR & 0x03) prtClock(cycles);
+  // Most steps only count: a serial channel with no bit time inside these
+  // clocks and no register move due just takes the clocks, and so does the
+  // prescaler until it reaches 20; a single prescaler wrap that brings no
+  // timer to zero is one count down. Everything else goes to the
+  // event-by-event work in Z180_CPU_Asci.cpp and Z180_CPU_Prt.cpp.
+  auto asci = [this, cycles](int n) {
+    if (!(CNTLA[n] & 0x60)) return;  // neither TE nor RE
+    const uint32_t count = asciClockCount[n] + cycles;
+    const uint8_t guard = asciMoveGuard[n];
+    if (count < asciClocksPerBit[n] && (STAT[n] & guard) == guard)
+      asciClockCount[n] = count;
+    else
+      asciRun(n, cycles);
+  };
+  asci(0);
+  asci(1);
+  if (const uint8_t enabled = TCR & 0x03) {  // TDE0, TDE1
+    const uint32_t prescaler = prtPrescaler + cycles;
+    if (prescaler < 20) {
+      prtPrescaler = uint8_t(prescaler);
+    } else if (prescaler < 40 && (!(enabled & 0x01) || TMDR[0] != 1) && (!(enabled & 0x02) || TMDR[1] != 1)) {
+      prtPrescaler = uint8_t(prescaler - 20);
+      if (enabled & 0x01) --TMDR[0];  // 0 wraps to 0xFFFF: no reload
+      if (enabled & 0x02) --TMDR[1];
+    } else {
+      prtClock(cycles);
+    }
+  }
 }
 
 uint8_t TZ180Cpu::frameBitsFor(uint8_t cntla) {

@@ -267,4 +267,15 @@ class TZ180Cpu {
   uint16_t indexedAddress(uint16_t xy);  // fetches d; XY + d, wrapping at 16 bits
 
   // ---- Helpers of the serial channels, timers and DMA ----
+  // Per channel, the STAT bits that must be set for no register move to be
+  // due: TDRE while the transmit shift register is empty, RDRF while the
+  // receive shift register holds a character. Follows asciTsrEmpty and
+  // asciRsrFull (Z180_CPU_Asci.cpp keeps it up to date).
+  uint8_t asciMoveGuard[2] = {0x02, 0x02};
+  void asciUpdateMoveGuard(int channel);
+  bool asciMovePending(int channel) const;     // TDR->TSR or RSR->RDR due
+  void asciRun(int channel, uint32_t cycles);  // one channel, event to event
+  void asciTick(int channel);                  // one clock of one channel
+  void dmaService0();
+  void dmaService1();
 };

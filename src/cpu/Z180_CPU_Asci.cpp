@@ -1,8 +1,115 @@
-// The two asynchronous serial channels.
+// The two asynchronous serial channels (ASCI0 is the console, ASCI1 is not
+// connected).
+//
+// Per clock an enabled channel (TE or RE set) counts toward its next bit
+// time, moves TDR into an empty transmit shift register while TDRE is clear,
+// moves a held received character into RDR while RDRF is clear, and every
+// asciClocksPerBit clocks (every clock when that is 0) runs asciService: one
+// bit time of the character shifting out, one of the character shifting in,
+// and the interrupt conditions.
+//
+// Nearly all clocks only count. clockPeripherals adds a whole step's clocks
+// at once while no bit time falls inside them and no register move is
+// pending (asciMoveGuard names the STAT bits that keep the moves away);
+// asciRun takes the remaining steps and jumps from one clock with work to
+// the next. The channels share no state (channel 1 never reaches the
+// terminal), so each one runs through the step's clocks on its own.
 #include "Z180_CPU.h"
 
 #include "Z180_CPU_Inline.h"
 
-void TZ180Cpu::asciClock(uint32_t) {}
+namespace {
 
-void TZ180Cpu::asciService(int) {}
+// CNTLA
+constexpr uint8_t kRe = 0x40, kTe = 0x20;
+// STAT
+constexpr uint8_t kRdrf = 0x80, kOvrn = 0x40, kRie = 0x08, kTdre = 0x02, kTie = 0x01;
+
+}  // namespace
+
+void TZ180Cpu::asciClock(uint32_t cycles) {
+  if (CNTLA[0] & (kRe | kTe)) asciRun(0, cycles);
+  if (CNTLA[1] & (kRe | kTe)) asciRun(1, cycles);
+}
+
+void TZ180Cpu::asciUpdateMoveGuard(int channel) {
+  asciMoveGuard[channel] = uint8_t((asciTsrEmpty[channel] ? kTdre : 0) | (asciRsrFull[channel] ? kRdrf : 0));
+}
+
+bool TZ180Cpu::asciMovePending(int channel) const {
+  const uint8_t stat = STAT[channel];
+  return (!(stat & kTdre) && asciTsrEmpty[channel]) || (!(stat & kRdrf) && asciRsrFull[channel]);
+}
+
+void TZ180Cpu::asciRun(int channel, uint32_t cycles) {
+  uint32_t& count = asciClockCount[channel];
+  asciUpdateMoveGuard(channel);
+  while (cycles != 0) {
+    // Clocks up to and including the next one that does more than count:
+    // the bit time, or at once when a register move is waiting. Nothing
+    // outside the channel changes that in between.
+    const uint32_t perBit = asciClocksPerBit[channel];
+    const uint32_t toWork = (count < perBit && !asciMovePending(channel)) ? perBit - count : 1;
+    if (toWork > cycles) {
+      count += cycles;
+      return;
+    }
+    count += toWork - 1;
+    cycles -= toWork;
+    asciTick(channel);
+  }
+}
+
+void TZ180Cpu::asciTick(int channel) {
+  uint8_t& stat = STAT[channel];
+  ++asciClockCount[channel];
+  if (!(stat & kTdre) && asciTsrEmpty[channel]) {
+    asciTsr[channel] = TDR[channel];
+    asciTsrEmpty[channel] = false;
+    stat |= kTdre;
+  }
+  if (!(stat & kRdrf) && asciRsrFull[channel]) {
+    RDR[channel] = asciRsr[channel];
+    asciRsrFull[channel] = false;
+    stat |= kRdrf;
+  }
+  if (asciClockCount[channel] >= asciClocksPerBit[channel]) {
+    asciClockCount[channel] = 0;
+    asciService(channel);
+  }
+  asciUpdateMoveGuard(channel);
+}
+
+void TZ180Cpu::asciService(int channel) {
+  const uint8_t cntla = CNTLA[channel];
+  uint8_t& stat = STAT[channel];
+
+  // Transmit: the character leaves after a whole frame of bit times. A frame
+  // length of 0 (never written since construction) sends at every bit time.
+  if ((cntla & kTe) && !asciTsrEmpty[channel]) {
+    if (++asciTxBitCount[channel] >= asciFrameBits[channel]) {
+      if (channel == 0)
+        inOut.asci0Send(asciTsr[0]);
+      else
+        inOut.asci1Send(asciTsr[1]);
+      asciTsrEmpty[channel] = true;
+      asciTxBitCount[channel] = 0;
+    }
+  }
+
+  // Receive: bits arrive only while a character waits, and a full shift
+  // register leaves further characters in the sender's buffer.
+  if ((cntla & kRe) && !asciRsrFull[channel] && (channel == 0 ? inOut.asci0HasData() : inOut.asci1HasData())) {
+    if (++asciRxBitCount[channel] >= asciFrameBits[channel]) {
+      asciRsr[channel] = channel == 0 ? inOut.asci0Receive() : inOut.asci1Receive();
+      asciRsrFull[channel] = true;
+      asciRxBitCount[channel] = 0;
+    }
+  }
+
+  bool& request = channel == 0 ? asci0Request : asci1Request;
+  if ((stat & (kTie | kTdre)) == (kTie | kTdre)) request = true;
+  // Overrun keeps the held character: it moves on once RDR has been read.
+  if ((stat & kRdrf) && asciRsrFull[channel]) stat |= kOvrn;
+  if ((stat & kRie) && (stat & (kRdrf | kOvrn))) request = true;
+}

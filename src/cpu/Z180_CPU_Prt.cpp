@@ -1,18 +1,39 @@
-// The two programmable reload timers and their shared divide-by-20 prescaler.
+// The two programmable reload timers and their shared divide-by-20
+// prescaler.
+//
+// The prescaler counts the clocks of the steps while TDE0 or TDE1 is set and
+// stands still otherwise; every 20th clock it gives each enabled timer one
+// count. The counters move in every step, since a program may read TMDR at
+// any time: clockPeripherals adds a step's clocks to the prescaler and makes
+// a single count that brings no timer to zero itself; prtClock takes the
+// steps with more.
 #include "Z180_CPU.h"
 
 #include "Z180_CPU_Inline.h"
 
 void TZ180Cpu::prtClock(uint32_t cycles) {
-  // The prescaler is shared and stands still while both timers are disabled
-  // (the caller only clocks it while TDE0 or TDE1 is set).
-  uint32_t p = prtPrescaler + cycles;
-  while (p >= 20) {
-    p -= 20;
+  uint32_t prescaler = prtPrescaler;
+  // Clocks until the prescaler next reaches 20 (at once if it stands beyond
+  // its range, which only a direct store can do).
+  uint32_t toWrap = prescaler >= 19 ? 1 : 20 - prescaler;
+  while (cycles >= toWrap) {
+    cycles -= toWrap;
+    prescaler = 0;
+    toWrap = 20;
     if (TCR & 0x01) prtService(0);
     if (TCR & 0x02) prtService(1);
   }
-  prtPrescaler = uint8_t(p);
+  prtPrescaler = uint8_t(prescaler + cycles);
 }
 
-void TZ180Cpu::prtService(int) {}
+void TZ180Cpu::prtService(int timer) {
+  // The count that reaches zero also reloads, so RLDR = N expires every N
+  // counts and RLDR = 0 every 65536. TIF is set only with TIE set.
+  if (--TMDR[timer] != 0) return;
+  TMDR[timer] = RLDR[timer];
+  const uint8_t tie = uint8_t(0x10 << timer);
+  if (TCR & tie) {
+    TCR |= uint8_t(0x40 << timer);
+    (timer == 0 ? prt0Request : prt1Request) = true;
+  }
+}
