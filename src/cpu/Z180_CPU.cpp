@@ -4,9 +4,12 @@
 
 #include "Z180_CPU_Inline.h"
 
+#include <algorithm>
+
 TZ180Cpu::TZ180Cpu(TSystemMemory& memory_, TSystemInOut& inOut_) : memory(memory_), inOut(inOut_) {}
 
 void TZ180Cpu::reset() {
+  syncPeripherals();  // the counters that reset keeps must be current
   I = 0;
   R = 0;
   PC = 0;
@@ -48,9 +51,13 @@ void TZ180Cpu::reset() {
   CBAR = 0xF0;
   OMCR = 0xFF;
   ICR = 0x1F;
+  peripheralBudget = 0;
 }
 
 void TZ180Cpu::step(uint32_t count) {
+  // Registers may have been set directly since the last call: look afresh
+  // for the next peripheral event at the first clock phase.
+  peripheralBudget = 0;
   while (count-- != 0) {
     // 1. Execute one instruction, or idle one clock.
     if (halted || sleeping || (dmaBurst && dmaHoldsProcessor())) {
@@ -77,6 +84,9 @@ void TZ180Cpu::step(uint32_t count) {
     halted = haltRequest;
     sleeping = sleepRequest;
   }
+  // Bring the channels and timers up to date for whoever looks next; no
+  // event is due within the deferred clocks, so this only counts.
+  syncPeripherals();
 }
 
 void TZ180Cpu::acceptInterrupt() {
@@ -127,38 +137,42 @@ void TZ180Cpu::undefinedOpcodeTrap(bool ufo) {
     setCycles(4, 12);
 }
 
-// Inlined into step: this is the hot path of every step.
+// Inlined into step: this is the hot path of every step. FRC counts at once;
+// the serial channels and timers only when their next event is due.
 Z180_INLINE void TZ180Cpu::clockPeripherals(uint32_t cycles) {
   elapsedClocks += cycles;
   FRC = uint8_t(FRC - cycles);
-  // Most steps only count: a serial channel with no bit time inside these
-  // clocks and no register move due just takes the clocks, and so does the
-  // prescaler until it reaches 20; a single prescaler wrap that brings no
-  // timer to zero is one count down. Everything else goes to the
-  // event-by-event work in Z180_CPU_Asci.cpp and Z180_CPU_Prt.cpp.
-  auto asci = [this, cycles](int n) {
-    if (!(CNTLA[n] & 0x60)) return;  // neither TE nor RE
-    const uint32_t count = asciClockCount[n] + cycles;
-    const uint8_t guard = asciMoveGuard[n];
-    if (count < asciClocksPerBit[n] && (STAT[n] & guard) == guard)
-      asciClockCount[n] = count;
-    else
-      asciRun(n, cycles);
-  };
-  asci(0);
-  asci(1);
-  if (const uint8_t enabled = TCR & 0x03) {  // TDE0, TDE1
-    const uint32_t prescaler = prtPrescaler + cycles;
-    if (prescaler < 20) {
-      prtPrescaler = uint8_t(prescaler);
-    } else if (prescaler < 40 && (!(enabled & 0x01) || TMDR[0] != 1) && (!(enabled & 0x02) || TMDR[1] != 1)) {
-      prtPrescaler = uint8_t(prescaler - 20);
-      if (enabled & 0x01) --TMDR[0];  // 0 wraps to 0xFFFF: no reload
-      if (enabled & 0x02) --TMDR[1];
-    } else {
-      prtClock(cycles);
+  peripheralDeferred += cycles;
+  if (peripheralDeferred >= peripheralBudget) syncPeripherals();
+}
+
+void TZ180Cpu::syncPeripherals() {
+  const uint32_t cycles = peripheralDeferred;
+  peripheralDeferred = 0;
+  if (cycles != 0) {
+    if (CNTLA[0] & 0x60) asciRun(0, cycles);  // TE or RE
+    if (CNTLA[1] & 0x60) asciRun(1, cycles);
+    if (TCR & 0x03) prtClock(cycles);  // TDE0 or TDE1
+  }
+
+  // Clocks from now until the first one that does more than count. Beyond
+  // 2^30 nothing is due that cannot also be found then.
+  uint32_t budget = 1u << 30;
+  for (int n = 0; n < 2; ++n) {
+    if (!(CNTLA[n] & 0x60)) continue;
+    const uint32_t count = asciClockCount[n], perBit = asciClocksPerBit[n];
+    const uint32_t toWork = (count < perBit && !asciMovePending(n)) ? perBit - count : 1;
+    budget = std::min(budget, toWork);
+  }
+  if (const uint8_t enabled = TCR & 0x03) {
+    const uint32_t toWrap = prtPrescaler >= 19 ? 1 : 20u - prtPrescaler;
+    for (int t = 0; t < 2; ++t) {
+      if (!(enabled & (1 << t))) continue;
+      const uint32_t counts = TMDR[t] != 0 ? TMDR[t] : 65536u;  // counts until it reaches zero
+      budget = std::min(budget, toWrap + 20u * (counts - 1));
     }
   }
+  peripheralBudget = budget;
 }
 
 uint8_t TZ180Cpu::frameBitsFor(uint8_t cntla) {
@@ -189,29 +203,14 @@ bool TZ180Cpu::dmaHoldsProcessor() const {
 }
 
 TCoreSnapshot TZ180Cpu::coreSnapshot() const {
+  auto at = [this](uint16_t logical) { return memory.readByte(translateAddress(logical)); };
+  auto set = [&at](const TRegisterPair& af, const TRegisterPair& bc, const TRegisterPair& de, const TRegisterPair& hl) {
+    return TCoreSnapshot::TSet{af.b.h, af.b.l, bc.b.h, bc.b.l, de.b.h,   de.b.l,   hl.b.h,
+                               hl.b.l, bc.w,   de.w,   hl.w,   at(bc.w), at(de.w), at(hl.w)};
+  };
   TCoreSnapshot s{};
-  s.A = AF.b.h;
-  s.F = AF.b.l;
-  s.B = BC.b.h;
-  s.C = BC.b.l;
-  s.D = DE.b.h;
-  s.E = DE.b.l;
-  s.H = HL.b.h;
-  s.L = HL.b.l;
-  s.BC = BC.w;
-  s.DE = DE.w;
-  s.HL = HL.w;
-  s.A_ = AF_.b.h;
-  s.F_ = AF_.b.l;
-  s.B_ = BC_.b.h;
-  s.C_ = BC_.b.l;
-  s.D_ = DE_.b.h;
-  s.E_ = DE_.b.l;
-  s.H_ = HL_.b.h;
-  s.L_ = HL_.b.l;
-  s.BC_ = BC_.w;
-  s.DE_ = DE_.w;
-  s.HL_ = HL_.w;
+  s.main = set(AF, BC, DE, HL);
+  s.alternate = set(AF_, BC_, DE_, HL_);
   s.I = I;
   s.R = R;
   s.IX = IX;
@@ -220,13 +219,6 @@ TCoreSnapshot TZ180Cpu::coreSnapshot() const {
   s.PC = PC;
   s.IFF1 = IFF1;
   s.IFF2 = IFF2;
-  auto at = [this](uint16_t logical) { return memory.readByte(translateAddress(logical)); };
-  s.atBC = at(BC.w);
-  s.atDE = at(DE.w);
-  s.atHL = at(HL.w);
-  s.atBC_ = at(BC_.w);
-  s.atDE_ = at(DE_.w);
-  s.atHL_ = at(HL_.w);
   s.atSP = at(SP);
   s.atPC = at(PC);
   s.physicalPC = translateAddress(PC);

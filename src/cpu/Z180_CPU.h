@@ -54,15 +54,18 @@ union TRegisterPair {
 
 // What the core register view shows.
 struct TCoreSnapshot {
-  uint8_t A, F, B, C, D, E, H, L;
-  uint16_t BC, DE, HL;
-  uint8_t A_, F_, B_, C_, D_, E_, H_, L_;
-  uint16_t BC_, DE_, HL_;
+  // One register set (the main one or the alternate one), with the memory
+  // bytes at the translated addresses of its pairs.
+  struct TSet {
+    uint8_t A, F, B, C, D, E, H, L;
+    uint16_t BC, DE, HL;
+    uint8_t atBC, atDE, atHL;
+  };
+  TSet main, alternate;
   uint8_t I, R;
   uint16_t IX, IY, SP, PC;
   bool IFF1, IFF2;
-  // Memory bytes at the translated addresses of the pairs.
-  uint8_t atBC, atDE, atHL, atBC_, atDE_, atHL_, atSP, atPC;
+  uint8_t atSP, atPC;
   uint32_t physicalPC;
 };
 
@@ -243,7 +246,6 @@ class TZ180Cpu {
 
   // ---- Peripherals (Z180_CPU_Asci.cpp, Z180_CPU_Prt.cpp, Z180_CPU_Dma.cpp) ----
   void clockPeripherals(uint32_t cycles);  // step phase 3 for `cycles` clocks
-  void asciClock(uint32_t cycles);         // both channels, `cycles` clocks
   void asciService(int channel);           // one bit time
   void prtClock(uint32_t cycles);          // prescaler and timers, `cycles` clocks
   void prtService(int timer);              // one count
@@ -263,16 +265,19 @@ class TZ180Cpu {
   template <uint8_t Op>
   void opIndexed(uint16_t& xy);  // one defined DD/FD second byte on IX or IY
   template <uint8_t Op>
-  void opIndexedCB(uint16_t address);  // one defined DDCB/FDCB final byte at XY+d
+  void opIndexedCB(uint16_t address);    // one defined DDCB/FDCB final byte at XY+d
   uint16_t indexedAddress(uint16_t xy);  // fetches d; XY + d, wrapping at 16 bits
 
   // ---- Helpers of the serial channels, timers and DMA ----
-  // Per channel, the STAT bits that must be set for no register move to be
-  // due: TDRE while the transmit shift register is empty, RDRF while the
-  // receive shift register holds a character. Follows asciTsrEmpty and
-  // asciRsrFull (Z180_CPU_Asci.cpp keeps it up to date).
-  uint8_t asciMoveGuard[2] = {0x02, 0x02};
-  void asciUpdateMoveGuard(int channel);
+  // The serial channels and the timers are clocked lazily: clocks that bring
+  // no event (a bit time, a register move, a timer reaching zero) are only
+  // counted in peripheralDeferred, and handed to the channels and timers
+  // when the next event is due (peripheralBudget clocks after the last
+  // catch-up), when software touches their registers, at reset, and at the
+  // end of every call of step, so that between calls everything is current.
+  uint32_t peripheralDeferred = 0;
+  uint32_t peripheralBudget = 0;
+  void syncPeripherals();                      // apply the deferred clocks, then recompute the budget
   bool asciMovePending(int channel) const;     // TDR->TSR or RSR->RDR due
   void asciRun(int channel, uint32_t cycles);  // one channel, event to event
   void asciTick(int channel);                  // one clock of one channel

@@ -8,12 +8,11 @@
 // bit time of the character shifting out, one of the character shifting in,
 // and the interrupt conditions.
 //
-// Nearly all clocks only count. clockPeripherals adds a whole step's clocks
-// at once while no bit time falls inside them and no register move is
-// pending (asciMoveGuard names the STAT bits that keep the moves away);
-// asciRun takes the remaining steps and jumps from one clock with work to
-// the next. The channels share no state (channel 1 never reaches the
-// terminal), so each one runs through the step's clocks on its own.
+// Nearly all clocks only count. The processor defers them until a bit time
+// or a register move is due (or software touches the registers) and then
+// hands them over at once; asciRun jumps from one clock with work to the
+// next. The channels share no state (channel 1 never reaches the terminal),
+// so each one runs through the clocks on its own.
 #include "Z180_CPU.h"
 
 #include "Z180_CPU_Inline.h"
@@ -27,15 +26,6 @@ constexpr uint8_t kRdrf = 0x80, kOvrn = 0x40, kRie = 0x08, kTdre = 0x02, kTie = 
 
 }  // namespace
 
-void TZ180Cpu::asciClock(uint32_t cycles) {
-  if (CNTLA[0] & (kRe | kTe)) asciRun(0, cycles);
-  if (CNTLA[1] & (kRe | kTe)) asciRun(1, cycles);
-}
-
-void TZ180Cpu::asciUpdateMoveGuard(int channel) {
-  asciMoveGuard[channel] = uint8_t((asciTsrEmpty[channel] ? kTdre : 0) | (asciRsrFull[channel] ? kRdrf : 0));
-}
-
 bool TZ180Cpu::asciMovePending(int channel) const {
   const uint8_t stat = STAT[channel];
   return (!(stat & kTdre) && asciTsrEmpty[channel]) || (!(stat & kRdrf) && asciRsrFull[channel]);
@@ -43,7 +33,6 @@ bool TZ180Cpu::asciMovePending(int channel) const {
 
 void TZ180Cpu::asciRun(int channel, uint32_t cycles) {
   uint32_t& count = asciClockCount[channel];
-  asciUpdateMoveGuard(channel);
   while (cycles != 0) {
     // Clocks up to and including the next one that does more than count:
     // the bit time, or at once when a register move is waiting. Nothing
@@ -77,7 +66,6 @@ void TZ180Cpu::asciTick(int channel) {
     asciClockCount[channel] = 0;
     asciService(channel);
   }
-  asciUpdateMoveGuard(channel);
 }
 
 void TZ180Cpu::asciService(int channel) {

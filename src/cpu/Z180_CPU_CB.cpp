@@ -46,21 +46,5 @@ Z180_INLINE void TZ180Cpu::opCB() {
 
 void TZ180Cpu::executeCB() {
   const uint8_t op = fetchOpcode();
-  switch (op) {
-#define Z180_OP(n) \
-  case (n):        \
-    opCB<(n)>();   \
-    return;
-#define Z180_OP4(n) Z180_OP(n) Z180_OP((n) + 1) Z180_OP((n) + 2) Z180_OP((n) + 3)
-#define Z180_OP16(n) Z180_OP4(n) Z180_OP4((n) + 4) Z180_OP4((n) + 8) Z180_OP4((n) + 12)
-#define Z180_OP64(n) Z180_OP16(n) Z180_OP16((n) + 16) Z180_OP16((n) + 32) Z180_OP16((n) + 48)
-    Z180_OP64(0x00)
-    Z180_OP64(0x40)
-    Z180_OP64(0x80)
-    Z180_OP64(0xC0)
-#undef Z180_OP64
-#undef Z180_OP16
-#undef Z180_OP4
-#undef Z180_OP
-  }
+  switch (op) { Z180_CASES_256(opCB) }
 }

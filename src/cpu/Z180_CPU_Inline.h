@@ -35,6 +35,17 @@ inline constexpr std::array<uint8_t, 256> kSZP = [] {
 
 #define Z180_INLINE inline __attribute__((always_inline))
 
+// The 256 case labels of a switch on an opcode byte: each calls the handler
+// specialised for its opcode, Handler<Op>(), and returns.
+#define Z180_CASE(Handler, n) \
+  case (n):                   \
+    Handler<(n)>();           \
+    return;
+#define Z180_CASE4(H, n) Z180_CASE(H, n) Z180_CASE(H, (n) + 1) Z180_CASE(H, (n) + 2) Z180_CASE(H, (n) + 3)
+#define Z180_CASE16(H, n) Z180_CASE4(H, n) Z180_CASE4(H, (n) + 4) Z180_CASE4(H, (n) + 8) Z180_CASE4(H, (n) + 12)
+#define Z180_CASE64(H, n) Z180_CASE16(H, n) Z180_CASE16(H, (n) + 16) Z180_CASE16(H, (n) + 32) Z180_CASE16(H, (n) + 48)
+#define Z180_CASES_256(H) Z180_CASE64(H, 0x00) Z180_CASE64(H, 0x40) Z180_CASE64(H, 0x80) Z180_CASE64(H, 0xC0)
+
 // ---- Bus ----
 
 Z180_INLINE uint8_t TZ180Cpu::readMem(uint16_t address) {

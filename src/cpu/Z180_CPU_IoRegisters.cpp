@@ -46,19 +46,37 @@ constexpr uint8_t kTif[2] = {0x40, 0x80};  // TCR: TIF0, TIF1
 
 }  // namespace
 
+// The serial channel and timer registers (internal 0x00 to 0x18) see the
+// channels and timers as of the end of the previous step: their deferred
+// clocks are handed over first, and the next event is looked for afresh
+// after the access, which may have changed it.
+namespace {
+constexpr uint8_t kLastClockedRegister = 0x18;  // FRC
+}
+
 uint8_t TZ180Cpu::ioRead(uint8_t high, uint8_t low) {
   waitCycles += ioWaitCycles;
   const uint8_t external = inOut.portRead(uint16_t((high << 8) | low));
   const uint8_t base = ICR & 0xC0;
-  if (high == 0 && uint8_t(low - base) < 0x40) return readInternal(low & 0x3F, external);
-  return external;
+  if (high != 0 || uint8_t(low - base) >= 0x40) return external;
+  const uint8_t index = low & 0x3F;
+  if (index > kLastClockedRegister) return readInternal(index, external);
+  syncPeripherals();
+  const uint8_t value = readInternal(index, external);
+  peripheralBudget = 0;
+  return value;
 }
 
 void TZ180Cpu::ioWrite(uint8_t high, uint8_t low, uint8_t value) {
   waitCycles += ioWaitCycles;
   inOut.portWrite(uint16_t((high << 8) | low), value);
   const uint8_t base = ICR & 0xC0;
-  if (high == 0 && uint8_t(low - base) < 0x40) writeInternal(low & 0x3F, value);
+  if (high != 0 || uint8_t(low - base) >= 0x40) return;
+  const uint8_t index = low & 0x3F;
+  if (index > kLastClockedRegister) return writeInternal(index, value);
+  syncPeripherals();
+  writeInternal(index, value);
+  peripheralBudget = 0;
 }
 
 int TZ180Cpu::storedInternal(uint8_t index) const {

@@ -3,10 +3,8 @@
 //
 // The prescaler counts the clocks of the steps while TDE0 or TDE1 is set and
 // stands still otherwise; every 20th clock it gives each enabled timer one
-// count. The counters move in every step, since a program may read TMDR at
-// any time: clockPeripherals adds a step's clocks to the prescaler and makes
-// a single count that brings no timer to zero itself; prtClock takes the
-// steps with more.
+// count. The processor defers the clocks until a timer is due to reach zero
+// or software touches the timer registers, then hands them to prtClock.
 #include "Z180_CPU.h"
 
 #include "Z180_CPU_Inline.h"

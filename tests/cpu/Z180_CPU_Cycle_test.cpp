@@ -304,11 +304,12 @@ TEST(Z180Cycle, CoreSnapshotReadsWithoutWaitsOrSideEffects) {
   m.load(0x9000, {0xAA, 0xBB, 0xCC});
   m.cpu.waitCycles = 0;
   const TCoreSnapshot s = m.cpu.coreSnapshot();
-  EXPECT_EQ(s.A, 0x12);
-  EXPECT_EQ(s.F, 0xD7);
-  EXPECT_EQ(s.BC, 0x9000);
-  EXPECT_EQ(s.atBC, 0xAA);
-  EXPECT_EQ(s.atHL_, 0xBB);
+  EXPECT_EQ(s.main.A, 0x12);
+  EXPECT_EQ(s.main.F, 0xD7);
+  EXPECT_EQ(s.main.BC, 0x9000);
+  EXPECT_EQ(s.main.atBC, 0xAA);
+  EXPECT_EQ(s.alternate.HL, 0x9001);
+  EXPECT_EQ(s.alternate.atHL, 0xBB);
   EXPECT_EQ(s.atPC, 0xCC);
   EXPECT_EQ(s.physicalPC, 0x9002u);
   EXPECT_EQ(m.cpu.waitCycles, 0u);
