@@ -159,7 +159,7 @@ void TZ180Cpu::syncPeripherals() {
   // 2^30 nothing is due that cannot also be found then.
   uint32_t budget = 1u << 30;
   for (int n = 0; n < 2; ++n) {
-    if (!(CNTLA[n] & 0x60)) continue;
+    if (!(CNTLA[n] & 0x60) || asciIdle(n)) continue;
     const uint32_t count = asciClockCount[n], perBit = asciClocksPerBit[n];
     const uint32_t toWork = (count < perBit && !asciMovePending(n)) ? perBit - count : 1;
     budget = std::min(budget, toWork);

@@ -279,6 +279,7 @@ class TZ180Cpu {
   uint32_t peripheralBudget = 0;
   void syncPeripherals();                      // apply the deferred clocks, then recompute the budget
   bool asciMovePending(int channel) const;     // TDR->TSR or RSR->RDR due
+  bool asciIdle(int channel) const;            // bit times would change nothing but the counter
   void asciRun(int channel, uint32_t cycles);  // one channel, event to event
   void asciTick(int channel);                  // one clock of one channel
   void dmaService0();

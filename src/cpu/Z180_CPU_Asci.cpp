@@ -31,9 +31,35 @@ bool TZ180Cpu::asciMovePending(int channel) const {
   return (!(stat & kTdre) && asciTsrEmpty[channel]) || (!(stat & kRdrf) && asciRsrFull[channel]);
 }
 
+bool TZ180Cpu::asciIdle(int channel) const {
+  const uint8_t cntla = CNTLA[channel], stat = STAT[channel];
+  if (asciMovePending(channel)) return false;
+  if ((cntla & kTe) && !asciTsrEmpty[channel]) return false;  // a character is shifting out
+  if ((cntla & kRe) && !asciRsrFull[channel] && (channel == 0 ? inOut.asci0HasData() : inOut.asci1HasData()))
+    return false;                                               // one is shifting in
+  if ((stat & (kTie | kTdre)) == (kTie | kTdre)) return false;  // a request at every bit time
+  if ((stat & kRie) && (stat & (kRdrf | kOvrn))) return false;  // likewise
+  if ((stat & kRdrf) && asciRsrFull[channel]) return false;     // overrun would be flagged
+  return true;
+}
+
 void TZ180Cpu::asciRun(int channel, uint32_t cycles) {
   uint32_t& count = asciClockCount[channel];
   while (cycles != 0) {
+    if (asciIdle(channel)) {
+      // Nothing but the bit-time counter moves until software or a typed
+      // key changes something, and both hand the clocks over first.
+      const uint32_t perBit = asciClocksPerBit[channel];
+      // A count at or beyond the bit time (after a CNTLB write shortened it)
+      // wraps at the very next clock.
+      if (perBit == 0)
+        count = 0;
+      else if (count < perBit)
+        count = uint32_t((uint64_t(count) + cycles) % perBit);
+      else
+        count = (cycles - 1) % perBit;
+      return;
+    }
     // Clocks up to and including the next one that does more than count:
     // the bit time, or at once when a register move is waiting. Nothing
     // outside the channel changes that in between.
