@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
-using TByteArray = std::vector<uint8_t>;
+// The bytes of ROM and RAM. char8_t, unlike uint8_t, does not alias every
+// other object, so the compiler keeps the processor's registers in machine
+// registers across emulated memory writes.
+using TByteArray = std::vector<char8_t>;
 
 class TSystemMemory {
  public:
@@ -15,16 +18,16 @@ class TSystemMemory {
 
   // The hot path: a few comparisons and one array access, no side effects.
   uint8_t readByte(uint32_t address) const {
-    if (bootRomEnabled && address < romSize) return rom[address];
-    if (fullAddressDecode) return address < ramSize ? ram[address] : 0xFF;
-    return ramSize != 0 ? ram[address & (ramSize - 1)] : 0xFF;
+    if (bootRomEnabled && address < romSize) return uint8_t(rom[address]);
+    if (fullAddressDecode) return address < ramSize ? uint8_t(ram[address]) : 0xFF;
+    return ramSize != 0 ? uint8_t(ram[address & (ramSize - 1)]) : 0xFF;
   }
 
   void writeByte(uint32_t address, uint8_t value) {
     if (fullAddressDecode) {
-      if (address < ramSize) ram[address] = value;
+      if (address < ramSize) ram[address] = char8_t(value);
     } else if (ramSize != 0) {
-      ram[address & (ramSize - 1)] = value;
+      ram[address & (ramSize - 1)] = char8_t(value);
     }
   }
 
