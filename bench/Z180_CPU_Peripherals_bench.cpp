@@ -6,6 +6,8 @@
 #include "Peripheral_Oracle.h"
 #include "Test_Machine.h"
 
+#include "Bench_Rates.h"
+
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -79,10 +81,7 @@ void runOrdinary(benchmark::State& state, TPeripherals peripherals) {
       m.cpu.step(kSlice);
     steps += kSlice;
   }
-  const double clocks = double(m.cpu.elapsedClocks - clocksBefore);
-  state.counters["steps/s"] = benchmark::Counter(double(steps), benchmark::Counter::kIsRate);
-  state.counters["clocks/s"] = benchmark::Counter(clocks, benchmark::Counter::kIsRate);
-  state.counters["clocks/step"] = clocks / double(steps);
+  reportRates(state, steps, m.cpu.elapsedClocks - clocksBefore);
 }
 
 void BM_OrdinaryPeripheralsOff(benchmark::State& state) { runOrdinary<false>(state, TPeripherals::Off); }

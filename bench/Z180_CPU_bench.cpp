@@ -2,6 +2,8 @@
 // clock cycles per second.
 #include "Test_Machine.h"
 
+#include "Bench_Rates.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -18,10 +20,7 @@ void runProgram(benchmark::State& state, std::initializer_list<uint8_t> program)
     m.cpu.step(kSlice);
     steps += kSlice;
   }
-  const double clocks = double(m.cpu.elapsedClocks - clocksBefore);
-  state.counters["steps/s"] = benchmark::Counter(double(steps), benchmark::Counter::kIsRate);
-  state.counters["clocks/s"] = benchmark::Counter(clocks, benchmark::Counter::kIsRate);
-  state.counters["clocks/step"] = clocks / double(steps);
+  reportRates(state, steps, m.cpu.elapsedClocks - clocksBefore);
 }
 
 // A tight ALU and branch loop: counts, adds, compares, branches.
