@@ -1,5 +1,5 @@
-// Construction, reset, the instruction cycle, interrupt acceptance and the
-// snapshots of TZ180Cpu.
+// Construction, reset, interrupt acceptance, the peripheral catch-up and the
+// snapshots of TZ180Cpu. The step loop itself is in Z180_CPU_Main.cpp.
 #include "Z180_CPU.h"
 
 #include "Z180_CPU_Inline.h"
@@ -54,41 +54,6 @@ void TZ180Cpu::reset() {
   peripheralBudget = 0;
 }
 
-void TZ180Cpu::step(uint32_t count) {
-  // Registers may have been set directly since the last call: look afresh
-  // for the next peripheral event at the first clock phase.
-  peripheralBudget = 0;
-  while (count-- != 0) {
-    // 1. Execute one instruction, or idle one clock.
-    if (halted || sleeping || (dmaBurst && dmaHoldsProcessor())) {
-      machineCycles = 1;
-      clockCycles = 1;
-    } else {
-      waitCycles = 0;
-      executeInstruction();
-      clockCycles += waitCycles;
-    }
-
-    // 2. The DMA controller's turn.
-    if (!sleeping && (DSTAT & 0x01)) dmaTurn();
-
-    // 3. Clock the serial channels, the timers and FRC.
-    clockPeripherals(clockCycles);
-    clockCycles = 0;
-
-    // 4. At most one interrupt.
-    if (IFF1 && (prt0Request | prt1Request | dma0Request | dma1Request | asci0Request | asci1Request))
-      acceptInterrupt();
-
-    // 5. End of step.
-    halted = haltRequest;
-    sleeping = sleepRequest;
-  }
-  // Bring the channels and timers up to date for whoever looks next; no
-  // event is due within the deferred clocks, so this only counts.
-  syncPeripherals();
-}
-
 void TZ180Cpu::acceptInterrupt() {
   uint8_t vector;
   bool endsSleep = true;
@@ -135,15 +100,6 @@ void TZ180Cpu::undefinedOpcodeTrap(bool ufo) {
     setCycles(6, 18);
   else
     setCycles(4, 12);
-}
-
-// Inlined into step: this is the hot path of every step. FRC counts at once;
-// the serial channels and timers only when their next event is due.
-Z180_INLINE void TZ180Cpu::clockPeripherals(uint32_t cycles) {
-  elapsedClocks += cycles;
-  FRC = uint8_t(FRC - cycles);
-  peripheralDeferred += cycles;
-  if (peripheralDeferred >= peripheralBudget) syncPeripherals();
 }
 
 void TZ180Cpu::syncPeripherals() {

@@ -16,9 +16,9 @@
 //      ASCI0, ASCI1 in that order), vectored through I and IL.
 //
 // Source files, one concern each:
-//   Z180_CPU.cpp             construction, reset, step, interrupts, snapshots
+//   Z180_CPU.cpp             construction, reset, interrupts, snapshots
 //   Z180_CPU_Inline.h        bus helpers and the ALU primitives (inlined)
-//   Z180_CPU_Main.cpp        unprefixed instructions
+//   Z180_CPU_Main.cpp        the step loop and the unprefixed instructions
 //   Z180_CPU_CB.cpp          CB: rotates, shifts, bit operations
 //   Z180_CPU_Indexed.cpp     DD/FD and DDCB/FDCB: IX and IY
 //   Z180_CPU_ED.cpp          ED: Z80 extended set and Z180 additions

@@ -358,3 +358,12 @@ Z180_INLINE uint16_t& TZ180Cpu::stackPair(unsigned code) {
     default: return AF.w;
   }
 }
+
+// Inlined into step: this is the hot path of every step. FRC counts at once;
+// the serial channels and timers only when their next event is due.
+Z180_INLINE void TZ180Cpu::clockPeripherals(uint32_t cycles) {
+  elapsedClocks += cycles;
+  FRC = uint8_t(FRC - cycles);
+  peripheralDeferred += cycles;
+  if (peripheralDeferred >= peripheralBudget) syncPeripherals();
+}

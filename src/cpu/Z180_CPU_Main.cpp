@@ -287,3 +287,41 @@ void TZ180Cpu::executeInstruction() {
   const uint8_t op = fetchOpcode();
   switch (op) { Z180_CASES_256(opMain) }
 }
+
+// The instruction cycle lives beside the unprefixed executor so that the
+// executor and the clock phase are inlined into the step loop (flatten):
+// no call and no register saving per instruction.
+__attribute__((flatten)) void TZ180Cpu::step(uint32_t count) {
+  // Registers may have been set directly since the last call: look afresh
+  // for the next peripheral event at the first clock phase.
+  peripheralBudget = 0;
+  while (count-- != 0) {
+    // 1. Execute one instruction, or idle one clock.
+    if (halted || sleeping || (dmaBurst && dmaHoldsProcessor())) {
+      machineCycles = 1;
+      clockCycles = 1;
+    } else {
+      waitCycles = 0;
+      executeInstruction();
+      clockCycles += waitCycles;
+    }
+
+    // 2. The DMA controller's turn.
+    if (!sleeping && (DSTAT & 0x01)) dmaTurn();
+
+    // 3. Clock the serial channels, the timers and FRC.
+    clockPeripherals(clockCycles);
+    clockCycles = 0;
+
+    // 4. At most one interrupt.
+    if (IFF1 && (prt0Request | prt1Request | dma0Request | dma1Request | asci0Request | asci1Request))
+      acceptInterrupt();
+
+    // 5. End of step.
+    halted = haltRequest;
+    sleeping = sleepRequest;
+  }
+  // Bring the channels and timers up to date for whoever looks next; no
+  // event is due within the deferred clocks, so this only counts.
+  syncPeripherals();
+}
