@@ -260,6 +260,8 @@ class TZ180Cpu {
   void opED();  // one ED-prefixed opcode, specialised at compile time
 
   // ---- Helpers of the CB and index executors ----
+  template <unsigned X, unsigned Y>
+  void cbModify(uint8_t& v);  // rotate/shift, RES or SET of one operand
   template <uint8_t Op>
   void opCB();  // one CB second byte, specialised at compile time
   template <uint8_t Op>

@@ -24,14 +24,7 @@ Z180_INLINE void TZ180Cpu::opCB() {
       setCycles(2, 6);
     }
   } else {
-    auto apply = [this](uint8_t& v) {
-      if constexpr (x == 0)
-        shift8(y, v);
-      else if constexpr (x == 2)
-        bitReset(y, v);
-      else
-        bitSet(y, v);
-    };
+    auto apply = [this](uint8_t& v) { cbModify<x, y>(v); };
     if constexpr (z == 6) {
       uint8_t v = readMem(HL.w);
       apply(v);

@@ -105,12 +105,7 @@ Z180_INLINE void TZ180Cpu::opIndexedCB(uint16_t address) {
     bitTest(y, v);
     setCycles(5, 15);
   } else {
-    if constexpr (x == 0)
-      shift8(y, v);
-    else if constexpr (x == 2)
-      bitReset(y, v);
-    else
-      bitSet(y, v);
+    cbModify<x, y>(v);
     writeMem(address, v);  // also when unchanged
     setCycles(7, 19);
   }

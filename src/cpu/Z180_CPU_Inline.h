@@ -261,6 +261,19 @@ Z180_INLINE void TZ180Cpu::shift8(unsigned operation, uint8_t& x) {
   }
 }
 
+// The CB operation groups that change their operand: x = 0 rotate/shift
+// (y selects which), x = 2 RES y, x = 3 SET y. Shared by CB and DDCB/FDCB.
+template <unsigned X, unsigned Y>
+Z180_INLINE void TZ180Cpu::cbModify(uint8_t& v) {
+  static_assert(X != 1, "BIT does not modify its operand");
+  if constexpr (X == 0)
+    shift8(Y, v);
+  else if constexpr (X == 2)
+    bitReset(Y, v);
+  else
+    bitSet(Y, v);
+}
+
 Z180_INLINE void TZ180Cpu::bitTest(unsigned bit, uint8_t v) {
   using namespace z180;
   uint8_t f = uint8_t((AF.b.l & ~(FZ | FH | FN)) | FH);
