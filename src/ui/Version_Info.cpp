@@ -1,0 +1,3 @@
+#include "Version_Info.h"
+
+TVersionInfo::TVersionInfo() = default;
