@@ -6,8 +6,11 @@
 
 #include <QWidget>
 
+#include <array>
+
 class TMachine;
 class TSystemSettings;
+class TRegisterItem;
 
 class TCpuIoRegister : public QWidget {
   Q_OBJECT
@@ -17,7 +20,16 @@ class TCpuIoRegister : public QWidget {
 
   void refreshIoRegisters();
 
+  // The item showing the register at this internal address (nullptr for an
+  // address without a register).
+  TRegisterItem* item(int internalAddress) const { return items_[size_t(internalAddress & 0x3F)]; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   TMachine& machine_;
   TSystemSettings& settings_;
+  std::array<TRegisterItem*, 64> items_{};
 };

@@ -6,8 +6,12 @@
 
 #include <QWidget>
 
+#include <QMap>
+
 class TMachine;
 class TSystemSettings;
+class TRegisterItem;
+class TRegisterLamp;
 
 class TCpuRegister : public QWidget {
   Q_OBJECT
@@ -17,7 +21,19 @@ class TCpuRegister : public QWidget {
 
   void refreshRegisters();
 
+  // Items by key: "A", "BC", "(HL)" ... of the main set, "A'", "(HL)'" ...
+  // of the alternate set, "I", "R", "IX", "IY", "SP", "(SP)", "PC", "(PC)",
+  // "IM". Lamps: "S" ... "C", "S'" ... "C'", "IFF1", "IFF2".
+  TRegisterItem* item(const QString& key) const { return items_.value(key); }
+  TRegisterLamp* lamp(const QString& key) const { return lamps_.value(key); }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   TMachine& machine_;
   TSystemSettings& settings_;
+  QMap<QString, TRegisterItem*> items_;
+  QMap<QString, TRegisterLamp*> lamps_;
 };

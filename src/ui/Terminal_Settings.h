@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+#include <array>
+
+class QCheckBox;
 class TSystemSettings;
 
 class TTerminalSettings : public QDialog {
@@ -15,7 +18,17 @@ class TTerminalSettings : public QDialog {
 
   int changedSettings() const { return changedSettings_; }
 
+  // The three options in mask order: "UseCRLF", "LocalEcho", "Loggin".
+  QCheckBox* checkbox(int index) const { return boxes_[size_t(index)]; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  // Every way of closing (the close button, Escape) ends here.
+  void done(int result) override;
+
  private:
   TSystemSettings& settings_;
+  std::array<QCheckBox*, 3> boxes_{};
+  std::array<bool, 3> remembered_{};
   int changedSettings_ = 0;
 };
